@@ -1,0 +1,22 @@
+// Entry points of the analysers. Each takes the record with fileName and
+// formatCode set, opens the file itself and reports everything through the
+// record. The dispatch table in interface.cpp maps format codes to them.
+#pragma once
+
+#include "vesko.h"
+
+namespace vesko {
+
+using Analyser = void (*)(AnalysisRecord&);
+
+// Formats without an analyser of their own: the first 16 bytes as hex and text.
+void analyzeGeneric(AnalysisRecord& record);
+
+// Runs an analyser; any exception it lets out becomes the record's
+// "[Exception]" error text.
+void runGuarded(AnalysisRecord& record, Analyser analyser);
+
+// The analyser of a format code (the generic one for codes without one).
+Analyser analyserFor(int32_t formatCode);
+
+}  // namespace vesko
