@@ -12,6 +12,12 @@ using Analyser = void (*)(AnalysisRecord&);
 // Formats without an analyser of their own: the first 16 bytes as hex and text.
 void analyzeGeneric(AnalysisRecord& record);
 
+// Elementary audio streams.
+void analyzeMpegAudio(AnalysisRecord& record);  // 106
+void analyzeAac(AnalysisRecord& record);        // 117
+void analyzeAc3(AnalysisRecord& record);        // 113
+void analyzeDts(AnalysisRecord& record);        // 120 to 123
+
 // Runs an analyser; any exception it lets out becomes the record's
 // "[Exception]" error text.
 void runGuarded(AnalysisRecord& record, Analyser analyser);

@@ -23,6 +23,13 @@ struct DispatchEntry {
 // the generic analyser.
 constexpr DispatchEntry kDispatch[] = {
     {VESKO_FMT_NONE, analyzeGeneric},
+    {VESKO_FMT_MPEG_AUDIO, analyzeMpegAudio},
+    {VESKO_FMT_AC3, analyzeAc3},
+    {VESKO_FMT_AAC, analyzeAac},
+    {VESKO_FMT_DTS14_LE, analyzeDts},
+    {VESKO_FMT_DTS14_BE, analyzeDts},
+    {VESKO_FMT_DTS16_LE, analyzeDts},
+    {VESKO_FMT_DTS16_BE, analyzeDts},
 };
 
 // Whatever the library computes, the caller's floating-point environment

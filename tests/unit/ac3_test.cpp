@@ -1,0 +1,2 @@
+// Tests of the AC-3 analyser and decoders.
+#include <gtest/gtest.h>
