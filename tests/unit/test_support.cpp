@@ -73,4 +73,18 @@ void useShippedData() { SetPath(utf8ToUtf16(VESKO_SHIPPED_DATA_DIR).c_str()); }
 
 std::filesystem::path fixture(const std::string& name) { return std::filesystem::path(VESKO_FIXTURE_DIR) / "files" / name; }
 
+std::map<std::string, std::string> fields(const std::string& line) {
+    std::map<std::string, std::string> out;
+    size_t start = 0;
+    while (start <= line.size()) {
+        size_t bar = line.find('|', start);
+        std::string field = line.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        size_t eq = field.find('=');
+        if (eq != std::string::npos) out[field.substr(0, eq)] = field.substr(eq + 1);
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return out;
+}
+
 }  // namespace vesko::test

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,5 +44,9 @@ void useTestData();
 void useShippedData();
 
 std::filesystem::path fixture(const std::string& name);
+
+// The test-only templates list every placeholder as name=value separated by
+// "|": this splits such a line (code page 932 text) into its fields.
+std::map<std::string, std::string> fields(const std::string& line);
 
 }  // namespace vesko::test
