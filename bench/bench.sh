@@ -21,7 +21,7 @@ else
   copies=$(( (5000 + ${#sources[@]} - 1) / ${#sources[@]} ))
   for ((i = 0; i < copies; i++)); do
     for f in "${sources[@]}"; do
-      [ -f "$f" ] && cp "$f" "$folder/$i-$(basename "$f")"
+      [ -f "$f" ] && cp "$f" "$folder/$i-$(basename "$f")" 2>/dev/null || true
     done
   done
 fi
@@ -33,8 +33,13 @@ cat "$folder"/* >/dev/null 2>&1 || true
 
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1 || true; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }'; }
 
-tv=$(seconds "$vesko" -r "$folder")
-tm=$(seconds mediainfo "$folder")
+# Both tools get the same explicit file list (mediainfo given a folder
+# reports only a few of its files).
+list=$(mktemp)
+find "$folder" -type f -print0 | sort -z > "$list"
+tv=$(seconds xargs -0 -a "$list" "$vesko")
+tm=$(seconds xargs -0 -a "$list" mediainfo)
+rm -f "$list"
 rate() { awk -v n="$count" -v t="$1" 'BEGIN { print n / t }'; }
 printf 'files: %d\n' "$count"
 printf 'vesko:     %8.2f s  %10.1f files/s\n' "$tv" "$(rate "$tv")"

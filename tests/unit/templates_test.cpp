@@ -19,7 +19,7 @@ protected:
 TEST_F(Templates, LookupRules) {
     struct Case {
         const char* key;
-        const char* section;
+        std::string section;
         std::string expected;
     };
     const Case cases[] = {
@@ -30,9 +30,10 @@ TEST_F(Templates, LookupRules) {
         {"KEYX", "TEST", "after notab"},        // a line without a TAB is passed over
         {"NOPE", "TEST", cp("不明") + "NOPE"},
         {"X", "EMPTYFIRST", cp("不明") + "X"},  // an empty first line ends the section
-        {"LAST", "LASTLINE", cp("S不明") + "LAST"},  // the last line without a line end is not read
+        {"FIRST", "LASTLINE", "value1"},
+        {"LAST", "LASTLINE", cp("不明") + "LAST"},  // the last line without a line end is not read
         {"X", "NOSUCHSECTION", cp("S不明") + "X"},
-        {"X", std::string(33, 'S').c_str(), cp("S長") + "X"},
+        {"X", std::string(33, 'S'), cp("S長") + "X"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(lookupTemplate(c.key, c.section, u"FORMAT.INI"), c.expected) << c.key << " in " << c.section;
