@@ -83,6 +83,10 @@ std::string lookupTemplate(std::string_view key, std::string_view section, std::
     if (!readSmallFile(path, data, kMaxIniBytes)) return failure("C空", key, outSize);
     if (section.size() > kSectionChars) return failure("S長", key, outSize);
 
+    // An empty key (a FourCC or brand cut short by a NUL byte) would match
+    // every entry of the section: it matches none.
+    if (key.empty()) return failure("不明", key, outSize);
+
     std::string header = "[";
     header.append(section);
     header.push_back(']');

@@ -29,6 +29,7 @@ TEST_F(Templates, LookupRules) {
         {"AUDIO", "TEST", "three tabs"},        // a run of TABs; the comment line is skipped
         {"KEYX", "TEST", "after notab"},        // a line without a TAB is passed over
         {"NOPE", "TEST", cp("不明") + "NOPE"},
+        {"", "TEST", cp("不明")},                // an empty key matches nothing
         {"X", "EMPTYFIRST", cp("不明") + "X"},  // an empty first line ends the section
         {"FIRST", "LASTLINE", "value1"},
         {"LAST", "LASTLINE", cp("不明") + "LAST"},  // the last line without a line end is not read
