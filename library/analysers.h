@@ -17,6 +17,8 @@ void analyzeMpegAudio(AnalysisRecord& record);  // 106
 void analyzeAac(AnalysisRecord& record);        // 117
 void analyzeAc3(AnalysisRecord& record);        // 113
 void analyzeDts(AnalysisRecord& record);        // 120 to 123
+void analyzeMidi(AnalysisRecord& record);       // 102
+void analyzeS98(AnalysisRecord& record);        // 129
 
 // Runs an analyser; any exception it lets out becomes the record's
 // "[Exception]" error text.

@@ -30,6 +30,8 @@ constexpr DispatchEntry kDispatch[] = {
     {VESKO_FMT_DTS14_BE, analyzeDts},
     {VESKO_FMT_DTS16_LE, analyzeDts},
     {VESKO_FMT_DTS16_BE, analyzeDts},
+    {VESKO_FMT_MIDI, analyzeMidi},
+    {VESKO_FMT_S98, analyzeS98},
 };
 
 // Whatever the library computes, the caller's floating-point environment

@@ -1,0 +1,2 @@
+// Tests of the MIDI and S98 analysers.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the video elementary header decoders.
+#include <gtest/gtest.h>
