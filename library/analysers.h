@@ -19,6 +19,11 @@ void analyzeAc3(AnalysisRecord& record);        // 113
 void analyzeDts(AnalysisRecord& record);        // 120 to 123
 void analyzeMidi(AnalysisRecord& record);       // 102
 void analyzeS98(AnalysisRecord& record);        // 129
+void analyzeFlac(AnalysisRecord& record);       // 116
+void analyzeWavPack(AnalysisRecord& record);    // 124
+
+// Containers.
+void analyzeRiff(AnalysisRecord& record);       // 12, 101
 
 // Runs an analyser; any exception it lets out becomes the record's
 // "[Exception]" error text.

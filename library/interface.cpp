@@ -32,6 +32,10 @@ constexpr DispatchEntry kDispatch[] = {
     {VESKO_FMT_DTS16_BE, analyzeDts},
     {VESKO_FMT_MIDI, analyzeMidi},
     {VESKO_FMT_S98, analyzeS98},
+    {VESKO_FMT_FLAC, analyzeFlac},
+    {VESKO_FMT_WAVPACK, analyzeWavPack},
+    {VESKO_FMT_AVI, analyzeRiff},
+    {VESKO_FMT_WAVE, analyzeRiff},
 };
 
 // Whatever the library computes, the caller's floating-point environment

@@ -1,0 +1,8 @@
+// WavPack.
+#include "../analysers.h"
+
+namespace vesko {
+
+void analyzeWavPack(AnalysisRecord& record) { analyzeGeneric(record); }
+
+}  // namespace vesko

@@ -1,0 +1,2 @@
+// Tests of the FLAC and WavPack analysers.
+#include <gtest/gtest.h>
