@@ -24,6 +24,8 @@ void analyzeWavPack(AnalysisRecord& record);    // 124
 
 // Containers.
 void analyzeRiff(AnalysisRecord& record);       // 12, 101
+void analyzeMpegProgramStream(AnalysisRecord& record);    // 13, 16
+void analyzeMpegTransportStream(AnalysisRecord& record);  // 17
 
 // Runs an analyser; any exception it lets out becomes the record's
 // "[Exception]" error text.

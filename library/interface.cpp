@@ -36,6 +36,9 @@ constexpr DispatchEntry kDispatch[] = {
     {VESKO_FMT_WAVPACK, analyzeWavPack},
     {VESKO_FMT_AVI, analyzeRiff},
     {VESKO_FMT_WAVE, analyzeRiff},
+    {VESKO_FMT_MPEG1_PS, analyzeMpegProgramStream},
+    {VESKO_FMT_MPEG2_PS, analyzeMpegProgramStream},
+    {VESKO_FMT_MPEG2_TS, analyzeMpegTransportStream},
 };
 
 // Whatever the library computes, the caller's floating-point environment

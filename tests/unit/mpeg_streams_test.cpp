@@ -1,0 +1,2 @@
+// Tests of the program stream and transport stream analysers.
+#include <gtest/gtest.h>
