@@ -26,6 +26,7 @@ void analyzeWavPack(AnalysisRecord& record);    // 124
 void analyzeRiff(AnalysisRecord& record);       // 12, 101
 void analyzeMpegProgramStream(AnalysisRecord& record);    // 13, 16
 void analyzeMpegTransportStream(AnalysisRecord& record);  // 17
+void analyzeOgg(AnalysisRecord& record);        // 15, 109, 110, 111
 
 // Runs an analyser; any exception it lets out becomes the record's
 // "[Exception]" error text.

@@ -39,6 +39,10 @@ constexpr DispatchEntry kDispatch[] = {
     {VESKO_FMT_MPEG1_PS, analyzeMpegProgramStream},
     {VESKO_FMT_MPEG2_PS, analyzeMpegProgramStream},
     {VESKO_FMT_MPEG2_TS, analyzeMpegTransportStream},
+    {VESKO_FMT_OGG, analyzeOgg},
+    {VESKO_FMT_OGG_VORBIS, analyzeOgg},
+    {VESKO_FMT_OGG_SPEEX, analyzeOgg},
+    {VESKO_FMT_OGG_FLAC, analyzeOgg},
 };
 
 // Whatever the library computes, the caller's floating-point environment

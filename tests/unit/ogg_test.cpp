@@ -1,0 +1,2 @@
+// Tests of the Ogg analyser and the Vorbis decoders.
+#include <gtest/gtest.h>
