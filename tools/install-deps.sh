@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config      # build
   libgtest-dev python3                  # unit and command-line tests
   clang libclang-rt-14-dev              # fuzzer and sanitizer runtimes
+  qt6-base-dev fonts-ipafont-gothic     # VeskoLite: Qt 6 Widgets, a Japanese font for its texts
 )
 if [ "${1:-}" = "--with-encoders" ]; then
   # Only to regenerate the fixture corpus (tests/fixtures/make_fixtures.sh)
