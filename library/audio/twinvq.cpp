@@ -1,0 +1,8 @@
+// TwinVQ.
+#include "../analysers.h"
+
+namespace vesko {
+
+void analyzeTwinVq(AnalysisRecord& record) { analyzeGeneric(record); }
+
+}  // namespace vesko
