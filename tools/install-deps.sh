@@ -12,7 +12,8 @@ packages=(
 if [ "${1:-}" = "--with-encoders" ]; then
   # Only to regenerate the fixture corpus (tests/fixtures/make_fixtures.sh)
   # and to run the benchmark against mediainfo.
-  packages+=(ffmpeg lame twolame flac wavpack vorbis-tools speex imagemagick mediainfo)
+  packages+=(ffmpeg lame twolame flac wavpack vorbis-tools speex imagemagick sox libimage-exiftool-perl
+             musepack-tools midicsv mkvtoolnix mediainfo)
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
