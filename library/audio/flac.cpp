@@ -21,6 +21,7 @@
 #include "../messages.h"
 #include "../record.h"
 #include "../text.h"
+#include "../window_reader.h"
 #include "vorbis_comment.h"
 
 namespace vesko {
@@ -30,34 +31,6 @@ namespace {
 constexpr size_t kMarkerBytes = 4;        // "fLaC"
 constexpr size_t kBlockHeaderBytes = 4;   // last flag + type, 24-bit length
 constexpr size_t kStreamInfoBytes = 18;   // up to the end of the total sample count
-constexpr size_t kWindowBytes = 4096;
-
-// Small reads at rising offsets through one buffered window, so that a run
-// of short blocks costs one read of the file per window, not one per header.
-class Window {
-public:
-    explicit Window(FileReader& reader) : reader_(reader) {}
-
-    // Up to n bytes at offset into out; returns how many the file holds.
-    size_t get(uint64_t offset, uint8_t* out, size_t n) {
-        if (offset >= reader_.size) return 0;
-        if (offset < start_ || offset - start_ + n > length_) {
-            reader_.seek(static_cast<int64_t>(offset), 0);
-            length_ = reader_.read(bytes_, sizeof bytes_, false);
-            start_ = offset;
-        }
-        const size_t at = static_cast<size_t>(offset - start_);
-        const size_t have = at < length_ ? std::min(n, length_ - at) : 0;
-        std::memcpy(out, bytes_ + at, have);
-        return have;
-    }
-
-private:
-    FileReader& reader_;
-    uint8_t bytes_[kWindowBytes] = {};
-    uint64_t start_ = 0;
-    size_t length_ = 0;
-};
 
 void fail(FlacInfo& info, std::string_view text) { copyText(info.message, sizeof info.message, text); }
 
@@ -78,7 +51,7 @@ bool decodeFlacStreamInfo(Bytes block, FlacInfo& info) {
 
 bool readFlacMetadata(FlacInfo& info, FileReader& reader) {
     const uint64_t fileSize = reader.size;
-    Window window(reader);
+    WindowReader<> window(reader);
     uint64_t offset = reader.tell() + kMarkerBytes;
     for (bool last = false; !last;) {
         uint8_t header[kBlockHeaderBytes] = {};

@@ -25,45 +25,18 @@
 #include "../messages.h"
 #include "../record.h"
 #include "../text.h"
+#include "../window_reader.h"
 
 namespace vesko {
 
 namespace {
 
 constexpr size_t kBlockHeaderBytes = 32;
-constexpr size_t kWindowBytes = 4096;
 constexpr size_t kWaveFormatBytes = 16;   // WAVEFORMAT up to wBitsPerSample
 constexpr size_t kRiffFormHeaderBytes = 12;  // "RIFF", size, "WAVE"
 // The highest sub-block function that the format defines as mandatory
 // (14: DSD audio, WavPack 5); the walk passes over their data.
 constexpr uint8_t kLastMandatoryFunction = 14;
-
-// Small reads at rising offsets through one buffered window: the headers of
-// a block and of its leading sub-blocks usually come from one read.
-class Window {
-public:
-    explicit Window(FileReader& reader) : reader_(reader) {}
-
-    // Up to n bytes at offset into out; returns how many the file holds.
-    size_t get(uint64_t offset, uint8_t* out, size_t n) {
-        if (offset >= reader_.size) return 0;
-        if (offset < start_ || offset - start_ + n > length_) {
-            reader_.seek(static_cast<int64_t>(offset), 0);
-            length_ = reader_.read(bytes_, sizeof bytes_, false);
-            start_ = offset;
-        }
-        const size_t at = static_cast<size_t>(offset - start_);
-        const size_t have = at < length_ ? std::min(n, length_ - at) : 0;
-        std::memcpy(out, bytes_ + at, have);
-        return have;
-    }
-
-private:
-    FileReader& reader_;
-    uint8_t bytes_[kWindowBytes] = {};
-    uint64_t start_ = 0;
-    size_t length_ = 0;
-};
 
 void fail(WavPackInfo& info, std::string_view text) { copyText(info.message, sizeof info.message, text); }
 
@@ -186,7 +159,7 @@ bool readWavPackBlocks(WavPackInfo& info, FileReader& reader) {
     copyText(info.version, sizeof info.version, "4");
     const uint64_t start = reader.tell();
     const uint64_t limit = std::min(reader.size, start + info.streamBytes);
-    Window window(reader);
+    WindowReader<> window(reader);
 
     bool haveRiffHeader = false;
     int64_t totalSamples = -1;     // from the header of the block with the RIFF header

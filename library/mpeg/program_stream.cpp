@@ -26,6 +26,7 @@
 #include "../record.h"
 #include "../templates.h"
 #include "../text.h"
+#include "../window_reader.h"
 #include "video_headers.h"
 
 namespace vesko {
@@ -53,19 +54,6 @@ struct Windows {
     std::unique_ptr<uint8_t[]> tailStore;
     Bytes head;
     Bytes tail;
-};
-
-// Restores the reader's position when the scan ends, whichever way.
-class PositionGuard {
-public:
-    explicit PositionGuard(FileReader& reader) : reader_(reader), position_(reader.tell()) {}
-    ~PositionGuard() { reader_.seek(static_cast<int64_t>(position_), 0); }
-    PositionGuard(const PositionGuard&) = delete;
-    PositionGuard& operator=(const PositionGuard&) = delete;
-
-private:
-    FileReader& reader_;
-    uint64_t position_;
 };
 
 bool isStartCodePrefix(Bytes w, size_t p) { return p + 4 <= w.size() && w[p] == 0 && w[p + 1] == 0 && w[p + 2] == 1; }

@@ -26,6 +26,7 @@
 #include "../record.h"
 #include "../templates.h"
 #include "../text.h"
+#include "../window_reader.h"
 #include "program_stream.h"
 #include "video_headers.h"
 
@@ -353,18 +354,6 @@ const BdChannelAssignment* bdChannelAssignment(unsigned code) {
 }
 
 // ---- the analysis ----
-
-class PositionGuard {
-public:
-    explicit PositionGuard(FileReader& reader) : reader_(reader), position_(reader.tell()) {}
-    ~PositionGuard() { reader_.seek(static_cast<int64_t>(position_), 0); }
-    PositionGuard(const PositionGuard&) = delete;
-    PositionGuard& operator=(const PositionGuard&) = delete;
-
-private:
-    FileReader& reader_;
-    uint64_t position_;
-};
 
 }  // namespace
 
