@@ -33,7 +33,7 @@ public:
         }
         const size_t at = static_cast<size_t>(offset - start_);
         const size_t have = at < length_ ? std::min(n, length_ - at) : 0;
-        std::memcpy(out, bytes_ + at, have);
+        if (have != 0) std::memcpy(out, bytes_ + at, have);
         return have;
     }
 
