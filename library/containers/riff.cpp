@@ -1,5 +1,6 @@
 // RIFF files: the common entry (RIFF or FORM header, form type) and the
-// branches for AVI (1.0 and OpenDML) and WAVE.
+// branches for AVI (1.0 and OpenDML) and WAVE; the other forms and AIFF
+// are in riff_forms.cpp.
 //
 // The walks read one chunk identifier at a time through a small cache of
 // the file, act on it by a table of identifiers and, for an identifier they
@@ -22,6 +23,7 @@
 #include "../messages.h"
 #include "../record.h"
 #include "../text.h"
+#include "riff_forms.h"
 #include "riff_streams.h"
 
 namespace vesko {
@@ -40,104 +42,13 @@ constexpr uint64_t kVersionSearchLimit = 16 * 1024000;  // ... and not past this
 constexpr int kVersionSearchFrames = 3;          // unsuccessful frames searched
 constexpr size_t kHeaderChunkBytes = 64;         // bytes read of avih, strh, strf, fmt
 
-// ---- a cached, positioned view of the file ----
-
-// Serves the walk's small reads (identifiers, sizes, headers) from a block
-// of the file, so that stepping over unknown bytes one at a time costs no
-// system call per step. Reads never go past the end of the file; what
-// lies beyond reads as nothing.
-class ChunkReader {
-public:
-    explicit ChunkReader(FileReader& file) : file_(file), block_(kBlockBytes) {}
-
-    uint64_t tell() const { return position_; }
-    uint64_t size() const { return file_.size; }
-    void seek(uint64_t position) { position_ = position; }
-    void skip(uint64_t count) { position_ = count > UINT64_MAX - position_ ? UINT64_MAX : position_ + count; }
-
-    // Copies up to count bytes from the position into dest without moving;
-    // returns how many there were.
-    size_t peek(uint8_t* dest, size_t count) {
-        if (position_ >= file_.size) return 0;
-        const uint64_t left = file_.size - position_;
-        if (count > left) count = static_cast<size_t>(left);
-        if (count > kBlockBytes) {
-            file_.seek(static_cast<int64_t>(position_), 0);
-            return file_.read(dest, count, false);
-        }
-        if (position_ < blockStart_ || position_ + count > blockStart_ + blockLength_) fill();
-        const size_t offset = static_cast<size_t>(position_ - blockStart_);
-        const size_t n = std::min(count, blockLength_ - std::min(offset, blockLength_));
-        if (n) std::memcpy(dest, block_.data() + offset, n);
-        return n;
-    }
-
-    size_t read(uint8_t* dest, size_t count) {
-        const size_t n = peek(dest, count);
-        position_ += n;
-        return n;
-    }
-
-    // A 32-bit little-endian value; missing bytes read as 0.
-    uint32_t readU32() {
-        uint8_t b[4] = {};
-        read(b, 4);
-        return readU32LE(Bytes(b), 0);
-    }
-
-private:
-    static constexpr size_t kBlockBytes = 65536;
-
-    void fill() {
-        file_.seek(static_cast<int64_t>(position_), 0);
-        blockStart_ = position_;
-        blockLength_ = file_.read(block_.data(), kBlockBytes, false);
-    }
-
-    FileReader& file_;
-    std::vector<uint8_t> block_;
-    uint64_t blockStart_ = 0;
-    size_t blockLength_ = 0;
-    uint64_t position_ = 0;
-};
-
-// ---- identifiers ----
-
-using FourCC = std::array<uint8_t, 4>;
-
-bool is(const FourCC& id, const char* text) { return equalsAtNoCase(Bytes(id), 0, text); }
-
-bool isAnyOf(const FourCC& id, std::initializer_list<const char*> texts) {
-    for (const char* t : texts)
-        if (is(id, t)) return true;
-    return false;
-}
+using namespace riff;
 
 bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // The stream number of a data chunk name "NNxx" (two decimal digits); -1
 // for any other name.
 int streamNumberOf(const FourCC& id) { return isDigit(id[0]) && isDigit(id[1]) ? (id[0] - '0') * 10 + (id[1] - '0') : -1; }
-
-std::string idText(const FourCC& id) {
-    std::string text(reinterpret_cast<const char*>(id.data()), 4);
-    return text.substr(0, text.find('\0'));
-}
-
-// ---- the state shared by every form ----
-
-struct RiffContext {
-    AnalysisRecord& record;
-    FileReader& file;
-    ChunkReader& in;
-    TagInfo& tags;
-    uint64_t headerOffset;  // where "RIFF" or "FORM" stands
-    uint64_t riffLength;    // its size + 8
-};
-
-// A branch returns false when it ended with an error that skips the exit
-// (no tag line).
-using FormBranch = bool (*)(RiffContext&);
 
 // ---- AVI ----
 
@@ -576,11 +487,18 @@ struct FormEntry {
     FormBranch branch;
 };
 
-// The form types analysed; the other RIFF forms (RMID, RMP3, CDDA, CDXA,
-// QLCM) and FORM AIFF / AIFC join this table with their branches.
+// The form types analysed; the branches of the other forms are in
+// riff_forms.cpp.
 constexpr FormEntry kForms[] = {
     {"AVI ", walkAvi},
     {"WAVE", walkWave},
+    {"RMID", walkRmid},
+    {"RMP3", walkRmp3},
+    {"CDDA", walkCdda},
+    {"CDXA", walkCdxa},
+    {"AIFF", walkAiff},
+    {"AIFC", walkAiff},
+    {"QLCM", walkQcp},
 };
 
 }  // namespace
@@ -613,7 +531,7 @@ void analyzeRiff(AnalysisRecord& record) {
     in.read(form.data(), 4);
 
     TagInfo tags{};
-    RiffContext context{record, file, in, tags, headerOffset, riffSize + 8};
+    RiffContext context{record, file, in, tags, headerOffset, riffSize + 8, form};
     FormBranch branch = nullptr;
     for (const auto& entry : kForms)
         if (is(form, entry.form)) branch = entry.branch;
