@@ -35,7 +35,7 @@ void analyzeJpeg(AnalysisRecord& record);       // 52
 void analyzeGif(AnalysisRecord& record);        // 53
 
 // Containers.
-void analyzeRiff(AnalysisRecord& record);       // 12, 101
+void analyzeRiff(AnalysisRecord& record);       // 12, 14, 101, 103, 105, 107, 108, 128
 void analyzeMpegProgramStream(AnalysisRecord& record);    // 13, 16
 void analyzeMpegTransportStream(AnalysisRecord& record);  // 17
 void analyzeOgg(AnalysisRecord& record);        // 15, 109, 110, 111
