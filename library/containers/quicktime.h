@@ -21,6 +21,7 @@ struct QuickTimeTrack {
     uint64_t sampleBytes;
     uint32_t firstSampleSize;
     uint64_t firstChunkOffset;
+    bool constantSampleSize;    // "stsz" gave one size for every sample (firstSampleSize is that size)
     double bitRate;
     double frameRate;
     // Video values.
@@ -41,8 +42,13 @@ struct QuickTimeTrack {
 
 // Decodes the first entry of a sample description: `stsd` starts at the
 // "stsd" box header (the entry's four-character code at offset 20) and
-// holds the whole box. Video or audio values go into `track`. `reader`
-// may be null: then no sample is read from the file.
+// holds the whole box; its length serves as the box size, and nothing of
+// its first 20 bytes is read. Video or audio values go into `track`, and a
+// stream decoder's finished line into `track.audioLine`. `reader` may be
+// null: then no sample is read from the file; otherwise at most
+// kQuickTimeProbeBytes of the first sample (firstChunkOffset,
+// firstSampleSize) are read for MPEG audio, AC-3 and Microsoft format tags.
+inline constexpr size_t kQuickTimeProbeBytes = 4096;
 void decodeSampleDescription(Bytes stsd, bool audio, QuickTimeTrack& track, FileReader* reader);
 
 // FORMAT.INI [AVC] VIDEO when the track has a profile text, else
