@@ -24,6 +24,7 @@
 #include "../templates.h"
 #include "../text.h"
 #include "riff_streams.h"
+#include "theora.h"
 #include "vorbis.h"
 
 namespace vesko {
@@ -216,11 +217,6 @@ uint64_t fieldLE(Bytes packet, size_t offset, size_t width) {
     return readUIntLE(packet.subspan(offset), width);
 }
 
-uint64_t fieldBE(Bytes packet, size_t offset, size_t width) {
-    if (offset > packet.size() || packet.size() - offset < width) return 0;
-    return readUIntBE(packet.subspan(offset), width);
-}
-
 // ---- OGM stream header ----
 
 struct OgmHeader {
@@ -337,32 +333,7 @@ std::string describeSpeex(const SpeexHeader& h) {
     return line;
 }
 
-// ---- Theora identification header ----
-
-struct TheoraHeader {
-    uint8_t versionMajor, versionMinor, versionRevision;
-    uint32_t width, height;  // macroblocks x 16
-    uint32_t frameRateNumerator, frameRateDenominator;
-    uint32_t aspectNumerator, aspectDenominator;
-    uint32_t nominalBitRate;
-    uint32_t granuleShift;
-};
-
-TheoraHeader parseTheoraHeader(Bytes p) {
-    TheoraHeader h{};
-    h.versionMajor = static_cast<uint8_t>(fieldBE(p, 7, 1));
-    h.versionMinor = static_cast<uint8_t>(fieldBE(p, 8, 1));
-    h.versionRevision = static_cast<uint8_t>(fieldBE(p, 9, 1));
-    h.width = static_cast<uint32_t>(fieldBE(p, 10, 2)) * 16;
-    h.height = static_cast<uint32_t>(fieldBE(p, 12, 2)) * 16;
-    h.frameRateNumerator = static_cast<uint32_t>(fieldBE(p, 22, 4));
-    h.frameRateDenominator = static_cast<uint32_t>(fieldBE(p, 26, 4));
-    h.aspectNumerator = static_cast<uint32_t>(fieldBE(p, 30, 3));
-    h.aspectDenominator = static_cast<uint32_t>(fieldBE(p, 33, 3));
-    h.nominalBitRate = static_cast<uint32_t>(fieldBE(p, 37, 3));
-    h.granuleShift = static_cast<uint32_t>(((fieldBE(p, 40, 1) & 0x03) << 3) | (fieldBE(p, 41, 1) >> 5));
-    return h;
-}
+// ---- Theora ----
 
 // The number of frames up to and including the one a granule position
 // names. The position holds the last key frame's number above the granule
@@ -374,21 +345,6 @@ uint64_t theoraFrameCount(const TheoraHeader& h, uint64_t granule) {
     const uint64_t index = keyFrame + sinceKeyFrame;
     const bool countsFromOne = (h.versionMajor << 16 | h.versionMinor << 8 | h.versionRevision) >= (3 << 16 | 2 << 8 | 1);
     return countsFromOne ? index : index + 1;
-}
-
-std::string describeTheora(const TheoraHeader& h, int64_t frameCount) {
-    std::string line = lookupTemplate("THEORA", "OGG", u"FORMAT.INI");
-    replacePlaceholder(line, "#width#", format("%u", h.width));
-    replacePlaceholder(line, "#height#", format("%u", h.height));
-    replacePlaceholder(line, "#codec#", format("Theora %d.%d.%d", h.versionMajor, h.versionMinor, h.versionRevision));
-    // A numerator of 0 has ended the analysis before a line is built.
-    const double frameRate = h.frameRateDenominator ? static_cast<double>(h.frameRateNumerator) / h.frameRateDenominator : 0.0;
-    replacePlaceholder(line, "#framerate#", format("%.2f", frameRate));
-    replacePlaceholder(line, "#aspect#", format("%u:%u", h.aspectNumerator, h.aspectDenominator));
-    replacePlaceholder(line, "#bitratek#", format("%.2f", h.nominalBitRate * 0.001));
-    replacePlaceholder(line, "#bitrate#", format("%.2f", static_cast<double>(h.nominalBitRate)));
-    replacePlaceholder(line, "#frame#", format("%" PRId64, frameCount));
-    return line;
 }
 
 // ---- one stream ----
