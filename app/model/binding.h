@@ -42,6 +42,8 @@ public:
 
     int32_t dllVersion() const override { return dllVersion_; }
     bool isUnicode() const override;
+    // The library has the Unicode entry point (the About dialog's kind).
+    bool hasUnicodeExport() const { return unicode_ != nullptr; }
     void getFileFormat(AnalysisRecord& record) override;
     void getFileInfo(AnalysisRecord& record) override;
     int32_t convertOneLen(const AnalysisRecord& record) override;

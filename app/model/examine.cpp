@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library_text.h"
+#include "renaming.h"
 
 namespace vesko::lite {
 
@@ -27,14 +28,42 @@ QString exceptionText(const std::exception_ptr& error) {
     }
 }
 
+// A full report is longer than a summary, but not this long.
+constexpr int32_t kMaxReportBytes = 16 << 20;
+
+bool fitsRecord(const QString& path) { return path.size() <= kMaxPathUnits && !path.contains(QChar(u'\0')); }
+
+void setRecordPath(AnalysisRecord& record, const QString& path) {
+    std::memset(record.fileName, 0, sizeof record.fileName);
+    std::memcpy(record.fileName, path.utf16(), static_cast<size_t>(path.size()) * sizeof(char16_t));
+}
+
+// The extension correction between identification and analysis: on success
+// the record names the new path.
+FileOpItem correctExtension(AnalysisRecord& record, const QString& path) {
+    FileOpItem item;
+    const QString corrected = extensionCorrectedPath(path, record.formatCode);
+    if (corrected.isEmpty()) return item;
+    item.source = path;
+    item.target = corrected;
+    if (!fitsRecord(corrected)) {
+        item.status = FileOpStatus::Failed;
+        item.error = QStringLiteral("パスが長すぎます");
+        return item;
+    }
+    item = renameFile(path, corrected);
+    if (item.status == FileOpStatus::Done) setRecordPath(record, corrected);
+    return item;
+}
+
 }  // namespace
 
 QString openFailedText() { return QStringLiteral("ファイルのオープンに失敗"); }
 
-Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mode) {
+Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mode, bool checkExt) {
     Examination result;
     result.fileName = path;
-    if (path.size() > kMaxPathUnits || path.contains(QChar(u'\0'))) {
+    if (!fitsRecord(path)) {
         result.formatCode = VESKO_FMT_OPEN_FAILED;
         result.summary = openFailedText();
         result.sizeText = groupThousands(0);
@@ -60,6 +89,10 @@ Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mo
         result.isListFile = true;
         return result;
     }
+    if (checkExt) {
+        result.extensionRename = correctExtension(*record, path);
+        if (result.extensionRename.status == FileOpStatus::Done) result.fileName = result.extensionRename.target;
+    }
 
     try {
         library.getFileInfo(*record);
@@ -75,14 +108,47 @@ Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mo
         result.failure = QStringLiteral("詳細解析中(解析,詳細組立)の例外:\r\n\r\n") + exceptionText(std::current_exception());
         return result;
     }
+    // The name the file has now, whatever the library left in the record.
+    const QString current = result.fileName;
 
     record->fileName[kMaxPathUnits] = 0;
     result.formatCode = record->formatCode;
     // Usually the name is the one given: share it rather than copy it.
-    const bool same = std::memcmp(record->fileName, path.utf16(), static_cast<size_t>(path.size() + 1) * 2) == 0;
-    result.fileName = same ? path : QString::fromUtf16(record->fileName);
+    const bool same = std::memcmp(record->fileName, current.utf16(), static_cast<size_t>(current.size() + 1) * 2) == 0;
+    result.fileName = same ? current : QString::fromUtf16(record->fileName);
     result.summary = decodeLibraryText(summary.data(), static_cast<qsizetype>(summary.size()));
     result.sizeText = groupThousands(record->fileSize);
+    return result;
+}
+
+FullReport reportFile(LibraryApi& library, const QString& path, bool checkExt) {
+    FullReport result;
+    result.fileName = path;
+    if (!fitsRecord(path)) {
+        result.report = openFailedText();
+        return result;
+    }
+    auto record = std::make_unique<AnalysisRecord>();  // zero-filled
+    setRecordPath(*record, path);
+    std::vector<char> report;
+    try {
+        library.getFileFormat(*record);
+        if (checkExt) {
+            result.extensionRename = correctExtension(*record, path);
+            if (result.extensionRename.status == FileOpStatus::Done) result.fileName = result.extensionRename.target;
+        }
+        library.getFileInfo(*record);
+        int32_t length = library.convertFullLen(*record);
+        if (length < 0) length = 0;
+        if (length > kMaxReportBytes) length = kMaxReportBytes;
+        report.assign(static_cast<size_t>(length) + 1, '\0');
+        library.convertFull(*record, report.data());
+    } catch (...) {
+        result.failed = true;
+        result.failure = QStringLiteral("詳細解析中の例外:\r\n\r\n") + exceptionText(std::current_exception());
+        return result;
+    }
+    result.report = decodeLibraryText(report.data(), static_cast<qsizetype>(report.size()));
     return result;
 }
 

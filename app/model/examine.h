@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "file_ops.h"
 #include "library_api.h"
 
 namespace vesko::lite {
@@ -23,6 +24,10 @@ struct Examination {
     // A fault inside the sequence; `failure` is the text to show.
     bool failed = false;
     QString failure;
+    // With the extension correction: the rename tried (Done: `fileName` is
+    // the new path; Failed: the file kept its name). NotAttempted when the
+    // name was right or the option is off.
+    FileOpItem extensionRename;
 };
 
 enum class ExamineMode {
@@ -31,8 +36,22 @@ enum class ExamineMode {
 };
 
 // Paths longer than the record holds (255 UTF-16 units) are never handed to
-// the library: they come back as files that could not be opened.
-Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mode);
+// the library: they come back as files that could not be opened. With
+// `checkExt` ("拡張子自動リネーム") a file whose extension does not match its
+// identified format is renamed between identification and analysis; an
+// existing file of the new name is never replaced.
+Examination examineFile(LibraryApi& library, const QString& path, ExamineMode mode, bool checkExt = false);
+
+// "詳細のコピー": the full report of one file (identification, the same
+// extension correction, analysis, ConvertFull).
+struct FullReport {
+    QString fileName;  // the record's fileName after the calls
+    QString report;    // ConvertFull, decoded
+    bool failed = false;
+    QString failure;   // "詳細解析中の例外:" and the exception's message
+    FileOpItem extensionRename;
+};
+FullReport reportFile(LibraryApi& library, const QString& path, bool checkExt);
 
 // The text the library gives a file it cannot open.
 QString openFailedText();

@@ -179,6 +179,11 @@ void FileListModel::sortByColumn(int column, bool ascending) {
         return ascending ? c < 0 : c > 0;
     });
 
+    reorder(order);
+}
+
+void FileListModel::reorder(const std::vector<int>& order) {
+    if (order.size() != static_cast<size_t>(count())) return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<FileEntry> sorted;
     sorted.reserve(entries_.size());
@@ -194,6 +199,14 @@ void FileListModel::sortByColumn(int column, bool ascending) {
     for (const QModelIndex& i : from) to.append(index(newRowOf[static_cast<size_t>(i.row())], i.column()));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void FileListModel::setEntries(const QList<FileEntry>& entries) {
+    beginResetModel();
+    entries_ = entries;
+    pathCounts_.clear();
+    for (const FileEntry& e : entries_) countPath(e.fullPath, 1);
+    endResetModel();
 }
 
 }  // namespace vesko::lite

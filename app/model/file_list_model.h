@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <vector>
 
 namespace vesko::lite {
 
@@ -43,6 +44,11 @@ public:
     // Rows in any order; each is removed once.
     void removeEntries(QList<int> rows);
     void clear();
+    // Replaces every row (selections end).
+    void setEntries(const QList<FileEntry>& entries);
+    // Puts the rows in a new order: row i becomes the row that was at
+    // order[i]. Selections and other persistent indexes follow their rows.
+    void reorder(const std::vector<int>& order);
 
     // Index of the first entry whose full path equals `path` exactly (letter
     // case counts), or -1.

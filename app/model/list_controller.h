@@ -18,9 +18,11 @@
 #include <QSet>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "examine.h"
 #include "file_list_model.h"
+#include "file_ops.h"
 #include "list_files.h"
 #include "prompter.h"
 
@@ -29,6 +31,7 @@ namespace vesko::lite {
 struct ListOptions {
     bool noSameFile = false;    // S_NoSameFile
     bool dirRecursive = false;  // S_DirRecursive
+    bool checkExt = false;      // S_CheckExt: extensions follow the identified format
 };
 
 class ListController : public QObject {
@@ -66,10 +69,29 @@ public:
     void reexamine(const QList<int>& rows);
     void reexamineAll();
 
+    // File operations on the files of rows (list order). Every entry of a
+    // file that moved or was renamed takes the new path; entries of files
+    // that did not are left as they were, and the failures are reported
+    // once at the end. A file at a destination is replaced only when the
+    // user answers Replace. One file operation runs at a time.
+    QList<FileOpItem> copyFiles(const QList<int>& rows, const QString& folder);
+    QList<FileOpItem> moveFiles(const QList<int>& rows, const QString& folder);
+    // Asks first; the files go to the trash, and the entries of the files
+    // that went there leave the list.
+    QList<FileOpItem> deleteFiles(const QList<int>& rows);
+    // "リネーム": asks for the new name of the row's file.
+    void renameEntry(int row);
+    // "詳細付リネーム": " [details]" before each file's extension.
+    void renameWithDetails(const QList<int>& rows);
+    // "詳細のコピー": the full reports of the rows and the footer naming
+    // `title` and the library; nothing when the list is empty.
+    std::optional<QString> copyDetails(const QList<int>& rows, const QString& title);
+    bool isFileOperationRunning() const { return fileOpRunning_; }
+
     // ESC: the running loops stop before their next file.
     void requestStop();
     // A loop is running and has not been asked to stop.
-    bool isAnalysisRunning() const { return depth_ > 0 && !stopRequested_; }
+    bool isAnalysisRunning() const { return depth_ > 0 && !stopRequested_ && !fileOpRunning_; }
     // A loop is on the stack (running or stopping).
     bool isBusy() const { return depth_ > 0; }
     QString progressText() const { return progress_; }
@@ -104,6 +126,14 @@ private:
     void reexamineIndexes(const QList<QPersistentModelIndex>& rows);
     void setProgress(const QString& text);
     void pump();
+    // Every entry of `from` takes the path `to` and its name.
+    void repath(const QString& from, const QString& to);
+    // An extension correction: followed by the entries, or kept for the
+    // report at the end of the outermost operation.
+    void noteExtensionRename(const FileOpItem& item);
+    void reportExtensionFailures();
+    QStringList pathsOf(const QList<int>& rows);
+    QList<FileOpItem> transfer(TransferKind kind, const QList<int>& rows, const QString& folder);
 
     FileListModel& model_;
     Prompter& prompter_;
@@ -115,6 +145,8 @@ private:
     bool stopRequested_ = false;
     QString progress_;
     QSet<QString> openLists_;
+    QList<FileOpItem> extensionFailures_;
+    bool fileOpRunning_ = false;
     QList<FileEntry> staged_;      // examined, not yet in the model (oldest first)
     QSet<QString> stagedPaths_;
     QElapsedTimer sinceCommit_;

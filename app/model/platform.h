@@ -29,4 +29,27 @@ QString decodeEightBitFallback(const QByteArray& bytes);
 // (shown in the binding's failure message).
 int libraryLoadErrorCode(const QString& path);
 
+enum class RenameStatus {
+    Renamed,
+    TargetExists,   // something already has the new name: nothing changed
+    SourceMissing,  // the file is gone
+    CrossDevice,    // the new name lies on another file system
+    Failed,
+};
+
+struct RenameResult {
+    RenameStatus status = RenameStatus::Failed;
+    QString error;  // the system's message when Failed
+};
+
+// Renames a file or folder, refusing when the new name exists: Linux
+// renameat2(RENAME_NOREPLACE), where the file system lacks it link() and
+// unlink(); Windows MoveFileExW without MOVEFILE_REPLACE_EXISTING. A change
+// of letter case alone on a file system that ignores case is allowed.
+RenameResult renameNoReplace(const QString& from, const QString& to);
+
+// Renames, replacing a file that has the new name (the user chose to
+// replace it): rename(2), MoveFileExW with MOVEFILE_REPLACE_EXISTING.
+RenameResult renameReplacing(const QString& from, const QString& to);
+
 }  // namespace vesko::lite::platform

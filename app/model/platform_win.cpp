@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <QDir>
+
 #include <vector>
 
 namespace vesko::lite::platform {
@@ -46,5 +48,41 @@ bool encodeEightBit(const QString& text, QByteArray& out) {
 QString decodeEightBitFallback(const QByteArray& bytes) { return decodeCodePage(CP_ACP, bytes.constData(), bytes.size()); }
 
 int libraryLoadErrorCode(const QString&) { return static_cast<int>(::GetLastError()); }
+
+namespace {
+
+RenameResult fromLastError(const QString& from) {
+    const DWORD error = ::GetLastError();
+    switch (error) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return {RenameStatus::TargetExists, {}};
+    case ERROR_NOT_SAME_DEVICE: return {RenameStatus::CrossDevice, {}};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: {
+        const auto* wide = reinterpret_cast<const wchar_t*>(from.utf16());
+        if (::GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES) return {RenameStatus::SourceMissing, {}};
+        break;
+    }
+    }
+    return {RenameStatus::Failed, qt_error_string(static_cast<int>(error))};
+}
+
+RenameResult moveFile(const QString& from, const QString& to, DWORD flags) {
+    const QString f = QDir::toNativeSeparators(from);
+    const QString t = QDir::toNativeSeparators(to);
+    if (::MoveFileExW(reinterpret_cast<const wchar_t*>(f.utf16()), reinterpret_cast<const wchar_t*>(t.utf16()), flags))
+        return {RenameStatus::Renamed, {}};
+    return fromLastError(f);
+}
+
+}  // namespace
+
+// Without MOVEFILE_REPLACE_EXISTING, MoveFileExW refuses an existing name,
+// except the file's own name in another letter case.
+RenameResult renameNoReplace(const QString& from, const QString& to) { return moveFile(from, to, 0); }
+
+RenameResult renameReplacing(const QString& from, const QString& to) {
+    return moveFile(from, to, MOVEFILE_REPLACE_EXISTING);
+}
 
 }  // namespace vesko::lite::platform

@@ -3,8 +3,16 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace vesko::lite {
+
+// What to do about a file that already has the name a copy or move needs.
+enum class ConflictChoice { Replace, Skip, Cancel };
+struct ConflictAnswer {
+    ConflictChoice choice = ConflictChoice::Cancel;
+    bool forAll = false;  // the same for the files that follow
+};
 
 class Prompter {
 public:
@@ -15,6 +23,10 @@ public:
     virtual void warning(const QString& caption, const QString& text) = 0;
     // Information icon, Yes and No with No as the default; true for Yes.
     virtual bool confirm(const QString& caption, const QString& text) = 0;
+    // An input box prefilled with `initial`; nothing when cancelled.
+    virtual std::optional<QString> askText(const QString& title, const QString& prompt, const QString& initial) = 0;
+    // Replace / Skip / Cancel for a file that exists at a destination.
+    virtual ConflictAnswer askConflict(const QString& caption, const QString& text) = 0;
 };
 
 }  // namespace vesko::lite

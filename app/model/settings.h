@@ -29,6 +29,7 @@ struct AppSlot {
     QString program;
     QString optionsBefore;
     QString optionsAfter;
+    bool operator==(const AppSlot&) const = default;
 };
 
 struct Settings {
@@ -53,6 +54,7 @@ struct Settings {
     QString dir;
 
     static std::array<AppSlot, 5> defaultApps();
+    bool operator==(const Settings&) const = default;
 };
 
 // Missing file or keys take the defaults.

@@ -1,6 +1,7 @@
 // The settings file and where the user's files go.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include "list_files.h"
@@ -69,6 +70,51 @@ TEST(Settings, WrittenAsUtf16InTheDocumentedKeyOrderAndReadBack) {
     EXPECT_EQ(back.apps[2].caption, QStringLiteral("プレーヤー"));
     EXPECT_EQ(back.apps[2].optionsAfter, QStringLiteral("-b"));
     EXPECT_EQ(back.appSelected, 2);
+}
+
+// Every key away from its default survives a write and a read.
+TEST(Settings, EveryKeyIsWrittenAndReadBack) {
+    Settings s;
+    s.mainX = -20;
+    s.mainY = 40;
+    s.mainW = 1024;
+    s.mainH = 768;
+    s.columns = {11, 22, 33, 44};
+    s.checkExt = true;
+    s.noSaveList = false;
+    s.alwaysOnTop = true;
+    s.noSameFile = true;
+    s.dirRecursive = true;
+    s.fontName = QStringLiteral("IPAGothic");
+    s.fontSize = 13;
+    s.fontBold = s.fontItalic = s.fontUnderline = s.fontStrikeOut = true;
+    s.appSelected = 4;
+    for (int i = 0; i < 5; ++i)
+        s.apps[static_cast<size_t>(i)] = {QStringLiteral("アプリ%1 = x").arg(i), QStringLiteral("/opt/app%1").arg(i),
+                                          QStringLiteral("--front %1").arg(i), QStringLiteral("--back=\"%1\"").arg(i)};
+    s.dir = QStringLiteral("/home/taro/音楽");
+    ASSERT_NE(s, Settings());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("VeskoLite_taro.ini");
+    ASSERT_TRUE(writeSettings(path, s));
+    EXPECT_EQ(readSettings(path), s);
+    // Written in one step: nothing but the file is left in the folder.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"VeskoLite_taro.ini"});
+}
+
+TEST(Settings, ValuesThatAreNotUnderstoodKeepTheDefaults) {
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir.filePath("s.ini"),
+                                         "[Main]\nMainX=abc\nAppSelected=9\nCheckExt=yes\nNoSaveList=\nFontSize=\n");
+    EXPECT_EQ(readSettings(path), Settings());
+}
+
+TEST(Settings, AFailedWriteSaysSo) {
+    QTemporaryDir dir;
+    const QString notAFolder = test::writeFile(dir.filePath("file"), "x");
+    QString error;
+    EXPECT_FALSE(writeSettings(notAFolder + "/s.ini", Settings(), &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(Settings, KeysIgnoreLetterCaseAndOtherSections) {

@@ -47,7 +47,7 @@ void FakeLibrary::getFileFormat(AnalysisRecord& record) {
     const auto list = lists.indexOf(info.suffix().toLower());
     if (list >= 0) record.formatCode = VESKO_FMT_LIST_ZVMTL + static_cast<int32_t>(list);
     else if (!info.isFile()) record.formatCode = VESKO_FMT_OPEN_FAILED;
-    else record.formatCode = VESKO_FMT_WAVE;
+    else record.formatCode = codes.value(info.fileName(), VESKO_FMT_WAVE);
 }
 
 void FakeLibrary::getFileInfo(AnalysisRecord& record) {
@@ -68,6 +68,34 @@ int32_t FakeLibrary::convertOneLen(const AnalysisRecord& record) {
 
 void FakeLibrary::convertOne(const AnalysisRecord& record, char* out) {
     const QByteArray bytes = summaryOf(record);
+    std::memcpy(out, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+ScopedHome::ScopedHome(const QString& folder)
+    : folder_(folder), oldHome_(qgetenv("HOME")), oldData_(qgetenv("XDG_DATA_HOME")), oldCwd_(QDir::currentPath()) {
+    QDir().mkpath(folder_ + QStringLiteral("/home"));
+    QDir().mkpath(currentFolder());
+    qputenv("HOME", QFile::encodeName(folder_ + QStringLiteral("/home")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder_ + QStringLiteral("/home/data")));
+    QDir::setCurrent(currentFolder());
+}
+
+ScopedHome::~ScopedHome() {
+    QDir::setCurrent(oldCwd_);
+    if (oldHome_.isNull()) qunsetenv("HOME");
+    else qputenv("HOME", oldHome_);
+    if (oldData_.isNull()) qunsetenv("XDG_DATA_HOME");
+    else qputenv("XDG_DATA_HOME", oldData_);
+}
+
+static QByteArray reportOf(const AnalysisRecord& record) {
+    return cp932(QStringLiteral("レポート ") + QFileInfo(recordPath(record)).fileName());
+}
+
+int32_t FakeLibrary::convertFullLen(const AnalysisRecord& record) { return static_cast<int32_t>(reportOf(record).size()); }
+
+void FakeLibrary::convertFull(const AnalysisRecord& record, char* out) {
+    const QByteArray bytes = reportOf(record);
     std::memcpy(out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 
 #include "file_list_model.h"
 #include "library_api.h"
@@ -29,7 +31,7 @@ QString writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
 struct PromptRecord {
-    QString kind;  // "error", "warning", "confirm"
+    QString kind;  // "error", "warning", "confirm", "ask", "conflict"
     QString caption;
     QString text;
 };
@@ -42,8 +44,31 @@ public:
         record("confirm", caption, text);
         return onConfirm ? onConfirm(caption, text) : answer;
     }
+    // Input boxes: the next of `textAnswers` (nothing = cancelled when empty).
+    std::optional<QString> askText(const QString& title, const QString& prompt, const QString& initial) override {
+        record("ask", title, prompt);
+        askedInitial << initial;
+        if (textAnswers.isEmpty()) return std::nullopt;
+        return textAnswers.takeFirst();
+    }
+    // Conflicts: the next of `conflictAnswers`, else Cancel.
+    ConflictAnswer askConflict(const QString& caption, const QString& text) override {
+        record("conflict", caption, text);
+        if (conflictAnswers.isEmpty()) return {ConflictChoice::Cancel, false};
+        return conflictAnswers.takeFirst();
+    }
+    QList<PromptRecord> ofKind(const QString& kind) const {
+        QList<PromptRecord> out;
+        for (const PromptRecord& r : records)
+            if (r.kind == kind) out << r;
+        return out;
+    }
+
     QList<PromptRecord> records;
     bool answer = true;
+    QList<std::optional<QString>> textAnswers;
+    QStringList askedInitial;
+    QList<ConflictAnswer> conflictAnswers;
     std::function<bool(const QString&, const QString&)> onConfirm;
     std::function<void(const PromptRecord&)> onRecord;
 
@@ -55,9 +80,10 @@ private:
 };
 
 // A library that needs no media files: the format code follows the
-// extension (list files 301-307, everything else 101; 2 when the file does
-// not exist), the summary is "詳細 " + the file name in code page 932, the
-// size is the file's. ConvertOneLen counts no terminator, as the real
+// extension (list files 301-307, everything else 101 unless `codes` names
+// the file; 2 when the file does not exist), the summary is "詳細 " + the
+// file name in code page 932, the full report "レポート " + the file name,
+// the size is the file's. ConvertOneLen counts no terminator, as the real
 // library does for error texts.
 class FakeLibrary : public LibraryApi {
 public:
@@ -67,13 +93,14 @@ public:
     void getFileInfo(AnalysisRecord& record) override;
     int32_t convertOneLen(const AnalysisRecord& record) override;
     void convertOne(const AnalysisRecord& record, char* out) override;
-    int32_t convertFullLen(const AnalysisRecord& record) override { return convertOneLen(record); }
-    void convertFull(const AnalysisRecord& record, char* out) override { convertOne(record, out); }
+    int32_t convertFullLen(const AnalysisRecord& record) override;
+    void convertFull(const AnalysisRecord& record, char* out) override;
 
     QStringList formatCalls;         // paths seen by GetFileFormat
     QSet<QString> throwOnFormat;     // file names whose identification throws
     QSet<QString> throwOnInfo;       // file names whose analysis throws
     QString summaryOverride;         // used instead of the default summary
+    QHash<QString, int32_t> codes;   // format code by file name (else 101)
     std::function<void(const QString&)> onFormat;
 
 private:
@@ -81,6 +108,23 @@ private:
 };
 
 QString recordPath(const AnalysisRecord& record);
+
+// $HOME, $XDG_DATA_HOME (so the trash) and the current folder inside
+// `folder` while it lives: files trashed by a test stay in its folder.
+class ScopedHome {
+public:
+    explicit ScopedHome(const QString& folder);
+    ~ScopedHome();
+    ScopedHome(const ScopedHome&) = delete;
+    ScopedHome& operator=(const ScopedHome&) = delete;
+    QString trash() const { return folder_ + QStringLiteral("/home/data/Trash"); }
+    QString currentFolder() const { return folder_ + QStringLiteral("/cwd"); }
+
+private:
+    QString folder_;
+    QByteArray oldHome_, oldData_;
+    QString oldCwd_;
+};
 
 }  // namespace vesko::lite::test
 

@@ -3,14 +3,18 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +25,8 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "about_dialog.h"
+#include "app_select_dialog.h"
 #include "list_save_dialog.h"
 #include "paint_throttle.h"
 #include "properties.h"
@@ -85,7 +91,20 @@ MainWindow::MainWindow(const StartOptions& options, Prompter& prompter, QWidget*
 
     throttle_ = new PaintThrottle(this);
 
+    editor_ = std::make_unique<ListEditor>(model_, *view_->selectionModel(), prompter_);
+    connect(editor_.get(), &ListEditor::scrollRequested, this,
+            [this](int row) { view_->scrollTo(model_.index(row, 0)); });
+    systemLauncher_ = ProcessLauncher(
+        [](const QString& file) { return QDesktopServices::openUrl(QUrl::fromLocalFile(file)); });
+    openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
     buildMenus();
+
+    // Double-click or Enter on the list: the checked application.
+    connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) launchSlot(checkedSlot());
+    });
+    view_->installEventFilter(this);
 
     connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         controller_.sortByColumn(column);
@@ -125,123 +144,154 @@ QAction* MainWindow::addItem(QMenu* menu, const char* name, const QString& capti
     return action;
 }
 
-// Items of commands that VeskoLite does not offer yet are present and
-// disabled. Where two items of one menu shared an accelerator letter, the
-// later one has another letter, so that each letter reaches one item.
+// Where two items of one menu shared an accelerator letter, the later one
+// has another letter, so that each letter reaches one item.
 void MainWindow::buildMenus() {
+    auto run = [this](QAction* action, void (MainWindow::*command)()) {
+        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        return action;
+    };
+    auto editing = [this](QAction* action, void (ListEditor::*command)()) {
+        connect(action, &QAction::triggered, this, [this, command] { edit(command); });
+        return action;
+    };
+
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->setObjectName(QStringLiteral("M_File"));
-    connect(addItem(file, "S_Open", QStringLiteral("開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O), true),
-            &QAction::triggered, this, &MainWindow::S_OpenClick);
-    connect(addItem(file, "S_OpenFolder", QStringLiteral("フォルダを開く(&F)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_OpenFolderClick);
-    connect(addItem(file, "S_Property", QStringLiteral("プロパティ(&P)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_PropertyClick);
+    run(addItem(file, "S_Open", QStringLiteral("開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O), true),
+        &MainWindow::S_OpenClick);
+    run(addItem(file, "S_OpenFolder", QStringLiteral("フォルダを開く(&F)"), {}, true), &MainWindow::S_OpenFolderClick);
+    run(addItem(file, "S_Property", QStringLiteral("プロパティ(&P)"), {}, true), &MainWindow::S_PropertyClick);
     file->addSeparator();
-    connect(addItem(file, "S_Save", QStringLiteral("リストの保存(&A)"), QKeySequence(Qt::CTRL | Qt::Key_S), true),
-            &QAction::triggered, this, &MainWindow::S_SaveClick);
-    connect(addItem(file, "S_SaveSelected", QStringLiteral("選択範囲のリスト保存(&E)"),
-                    QKeySequence(Qt::CTRL | Qt::Key_E), true),
-            &QAction::triggered, this, &MainWindow::S_SaveSelectedClick);
+    run(addItem(file, "S_Save", QStringLiteral("リストの保存(&A)"), QKeySequence(Qt::CTRL | Qt::Key_S), true),
+        &MainWindow::S_SaveClick);
+    run(addItem(file, "S_SaveSelected", QStringLiteral("選択範囲のリスト保存(&E)"), QKeySequence(Qt::CTRL | Qt::Key_E),
+                true),
+        &MainWindow::S_SaveSelectedClick);
     file->addSeparator();
-    addItem(file, "S_CopyFile", QStringLiteral("選択ファイルのコピー(&C)"));
-    addItem(file, "S_MoveFile", QStringLiteral("選択ファイルを移動(&M)"));
-    addItem(file, "S_DeleteFile", QStringLiteral("選択ファイルを削除(&D)"));
+    run(addItem(file, "S_CopyFile", QStringLiteral("選択ファイルのコピー(&C)"), {}, true), &MainWindow::S_CopyFileClick);
+    run(addItem(file, "S_MoveFile", QStringLiteral("選択ファイルを移動(&M)"), {}, true), &MainWindow::S_MoveFileClick);
+    run(addItem(file, "S_DeleteFile", QStringLiteral("選択ファイルを削除(&D)"), {}, true),
+        &MainWindow::S_DeleteFileClick);
     file->addSeparator();
-    connect(addItem(file, "S_Exit", QStringLiteral("閉じる(&X)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_ExitClick);
+    run(addItem(file, "S_Exit", QStringLiteral("閉じる(&X)"), {}, true), &MainWindow::S_ExitClick);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("リスト編集(&L)"));
     edit->setObjectName(QStringLiteral("M_Edit"));
-    addItem(edit, "S_Up", QStringLiteral("一つ上へ(&U)"), QKeySequence(Qt::ALT | Qt::Key_Up));
-    addItem(edit, "S_Down", QStringLiteral("一つ下へ(&D)"), QKeySequence(Qt::ALT | Qt::Key_Down));
-    addItem(edit, "S_Top", QStringLiteral("先頭へ(&T)"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up));
-    addItem(edit, "S_Bottom", QStringLiteral("最下段へ(&B)"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down));
-    connect(addItem(edit, "S_Delete", QStringLiteral("削除(&E)"), QKeySequence(Qt::Key_Delete), true),
-            &QAction::triggered, this, &MainWindow::S_DeleteClick);
-    addItem(edit, "S_Clear", QStringLiteral("クリア(&C)"), QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    addItem(edit, "S_Shaffle", QStringLiteral("シャッフル(&S)"));
-    edit->addSeparator();
-    connect(addItem(edit, "S_Reload", QStringLiteral("再検査(&X)"), QKeySequence(Qt::Key_F5), true),
-            &QAction::triggered, this, &MainWindow::S_ReloadClick);
-    connect(addItem(edit, "S_ReloadALL", QStringLiteral("全ファイル再検査(&A)"), QKeySequence(Qt::CTRL | Qt::Key_F5),
+    editing(addItem(edit, "S_Up", QStringLiteral("一つ上へ(&U)"), QKeySequence(Qt::ALT | Qt::Key_Up), true),
+            &ListEditor::moveUp);
+    editing(addItem(edit, "S_Down", QStringLiteral("一つ下へ(&D)"), QKeySequence(Qt::ALT | Qt::Key_Down), true),
+            &ListEditor::moveDown);
+    editing(addItem(edit, "S_Top", QStringLiteral("先頭へ(&T)"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up), true),
+            &ListEditor::moveToTop);
+    editing(addItem(edit, "S_Bottom", QStringLiteral("最下段へ(&B)"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down),
                     true),
-            &QAction::triggered, this, &MainWindow::S_ReloadALLClick);
+            &ListEditor::moveToBottom);
+    run(addItem(edit, "S_Delete", QStringLiteral("削除(&E)"), QKeySequence(Qt::Key_Delete), true),
+        &MainWindow::S_DeleteClick);
+    editing(addItem(edit, "S_Clear", QStringLiteral("クリア(&C)"), QKeySequence(Qt::CTRL | Qt::Key_Delete), true),
+            &ListEditor::clear);
+    editing(addItem(edit, "S_Shaffle", QStringLiteral("シャッフル(&S)"), {}, true), &ListEditor::shuffle);
     edit->addSeparator();
-    addItem(edit, "S_CopyStat", QStringLiteral("詳細のコピー(&P)"), QKeySequence(Qt::CTRL | Qt::Key_C));
-    addItem(edit, "S_Rename", QStringLiteral("リネーム(&F)"), QKeySequence(Qt::Key_F2));
-    addItem(edit, "S_StatusRename", QStringLiteral("詳細付リネーム(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    run(addItem(edit, "S_Reload", QStringLiteral("再検査(&X)"), QKeySequence(Qt::Key_F5), true),
+        &MainWindow::S_ReloadClick);
+    run(addItem(edit, "S_ReloadALL", QStringLiteral("全ファイル再検査(&A)"), QKeySequence(Qt::CTRL | Qt::Key_F5), true),
+        &MainWindow::S_ReloadALLClick);
     edit->addSeparator();
-    addItem(edit, "S_AllSelect", QStringLiteral("全て選択(&L)"), QKeySequence(Qt::CTRL | Qt::Key_A));
-    addItem(edit, "S_InverseSelect", QStringLiteral("選択の切り替え(&I)"));
+    run(addItem(edit, "S_CopyStat", QStringLiteral("詳細のコピー(&P)"), QKeySequence(Qt::CTRL | Qt::Key_C), true),
+        &MainWindow::S_CopyStatClick);
+    run(addItem(edit, "S_Rename", QStringLiteral("リネーム(&F)"), QKeySequence(Qt::Key_F2), true),
+        &MainWindow::S_RenameClick);
+    run(addItem(edit, "S_StatusRename", QStringLiteral("詳細付リネーム(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R), true),
+        &MainWindow::S_StatusRenameClick);
+    edit->addSeparator();
+    editing(addItem(edit, "S_AllSelect", QStringLiteral("全て選択(&L)"), QKeySequence(Qt::CTRL | Qt::Key_A), true),
+            &ListEditor::selectAll);
+    editing(addItem(edit, "S_InverseSelect", QStringLiteral("選択の切り替え(&I)"), {}, true),
+            &ListEditor::invertSelection);
 
     QMenu* search = menuBar()->addMenu(QStringLiteral("検索(&S)"));
     search->setObjectName(QStringLiteral("M_Search"));
-    addItem(search, "S_SearchName", QStringLiteral("検索(&F)"), QKeySequence(Qt::CTRL | Qt::Key_F));
-    addItem(search, "S_SearchNext", QStringLiteral("次の候補(&N)"), QKeySequence(Qt::Key_F3));
-    addItem(search, "S_SearchPrev", QStringLiteral("前の候補(&P)"), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    editing(addItem(search, "S_SearchName", QStringLiteral("検索(&F)"), QKeySequence(Qt::CTRL | Qt::Key_F), true),
+            &ListEditor::search);
+    editing(addItem(search, "S_SearchNext", QStringLiteral("次の候補(&N)"), QKeySequence(Qt::Key_F3), true),
+            &ListEditor::findNext);
+    editing(addItem(search, "S_SearchPrev", QStringLiteral("前の候補(&P)"), QKeySequence(Qt::SHIFT | Qt::Key_F3), true),
+            &ListEditor::findPrevious);
 
     QMenu* behaviour = menuBar()->addMenu(QStringLiteral("動作(&O)"));
     behaviour->setObjectName(QStringLiteral("M_Option"));
-    addItem(behaviour, "S_AlwaysOnTop", QStringLiteral("常に最前面に表示(&T)"), QKeySequence(Qt::CTRL | Qt::Key_T))
-        ->setCheckable(true);
+    alwaysOnTop_ =
+        addItem(behaviour, "S_AlwaysOnTop", QStringLiteral("常に最前面に表示(&T)"), QKeySequence(Qt::CTRL | Qt::Key_T), true);
+    alwaysOnTop_->setCheckable(true);
+    connect(alwaysOnTop_, &QAction::triggered, this, &MainWindow::setAlwaysOnTop);
     noSaveList_ = addItem(behaviour, "S_NoSaveList", QStringLiteral("リストを保存しない(&N)"), {}, true);
     noSaveList_->setCheckable(true);
-    addItem(behaviour, "S_CheckExt", QStringLiteral("拡張子自動リネーム(&E)"))->setCheckable(true);
+    checkExt_ = addItem(behaviour, "S_CheckExt", QStringLiteral("拡張子自動リネーム(&E)"), {}, true);
+    checkExt_->setCheckable(true);
     noSameFile_ = addItem(behaviour, "S_NoSameFile", QStringLiteral("同じファイルは複数登録をしない(&D)"), {}, true);
     noSameFile_->setCheckable(true);
     dirRecursive_ =
         addItem(behaviour, "S_DirRecursive", QStringLiteral("フォルダ読込時にサブフォルダも検索(&S)"), {}, true);
     dirRecursive_->setCheckable(true);
+    connect(checkExt_, &QAction::toggled, this, [this](bool on) { controller_.options().checkExt = on; });
     connect(noSameFile_, &QAction::toggled, this, [this](bool on) { controller_.options().noSameFile = on; });
     connect(dirRecursive_, &QAction::toggled, this, [this](bool on) { controller_.options().dirRecursive = on; });
     behaviour->addSeparator();
-    addItem(behaviour, "S_Font", QStringLiteral("表示フォント(&F)"));
+    run(addItem(behaviour, "S_Font", QStringLiteral("表示フォント(&F)"), {}, true), &MainWindow::S_FontClick);
     QMenu* apps = behaviour->addMenu(QStringLiteral("起動アプリ(&O)"));
     apps->setObjectName(QStringLiteral("S_App"));
     auto* slotGroup = new QActionGroup(this);
+    slotGroup->setExclusive(true);
     for (int i = 0; i < 5; ++i) {
-        QAction* slot = addItem(apps, QStringLiteral("S_App%1").arg(i + 1).toLatin1().constData(), QString());
-        slot->setCheckable(true);
-        slotGroup->addAction(slot);
+        slotItems_[i] = addItem(apps, QStringLiteral("S_App%1").arg(i + 1).toLatin1().constData(), QString(), {}, true);
+        slotItems_[i]->setCheckable(true);
+        slotGroup->addAction(slotItems_[i]);
     }
     apps->addSeparator();
-    addItem(apps, "S_AppSetting", QStringLiteral("設定(&O)"));
-    addItem(behaviour, "S_Exec", QStringLiteral("実行(&X)"));
+    run(addItem(apps, "S_AppSetting", QStringLiteral("設定(&O)"), {}, true), &MainWindow::S_AppSettingClick);
+    addItem(behaviour, "S_Exec", QStringLiteral("実行(&X)"));  // no sub-items, no action
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("M_Help"));
-    addItem(help, "S_About", QStringLiteral("バージョン情報(&A)"));
-    addItem(help, "S_Readme", QStringLiteral("Readme.txt参照(&R)"));
-    addItem(help, "S_History", QStringLiteral("History.txt参照(&H)"));
+    run(addItem(help, "S_About", QStringLiteral("バージョン情報(&A)"), {}, true), &MainWindow::S_AboutClick);
+    connect(addItem(help, "S_Readme", QStringLiteral("Readme.txt参照(&R)"), {}, true), &QAction::triggered, this,
+            [this] { openHelpFile(QStringLiteral("README.TXT")); });
+    connect(addItem(help, "S_History", QStringLiteral("History.txt参照(&H)"), {}, true), &QAction::triggered, this,
+            [this] { openHelpFile(QStringLiteral("HISTORY.TXT")); });
 
     // The list's pop-up menu: the same commands without shortcuts (a key
     // bound twice in one window would reach neither item).
     popup_ = new QMenu(this);
     popup_->setObjectName(QStringLiteral("PopupMenu"));
-    addItem(popup_, "S2_Up", QStringLiteral("一つ上へ(&U)"));
-    addItem(popup_, "S2_Down", QStringLiteral("一つ下へ(&D)"));
-    addItem(popup_, "S2_Top", QStringLiteral("先頭へ(&T)"));
-    addItem(popup_, "S2_Bottom", QStringLiteral("最下段へ(&B)"));
-    connect(addItem(popup_, "S2_Delete", QStringLiteral("削除(&E)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_DeleteClick);
+    editing(addItem(popup_, "S2_Up", QStringLiteral("一つ上へ(&U)"), {}, true), &ListEditor::moveUp);
+    editing(addItem(popup_, "S2_Down", QStringLiteral("一つ下へ(&D)"), {}, true), &ListEditor::moveDown);
+    editing(addItem(popup_, "S2_Top", QStringLiteral("先頭へ(&T)"), {}, true), &ListEditor::moveToTop);
+    editing(addItem(popup_, "S2_Bottom", QStringLiteral("最下段へ(&B)"), {}, true), &ListEditor::moveToBottom);
+    run(addItem(popup_, "S2_Delete", QStringLiteral("削除(&E)"), {}, true), &MainWindow::S_DeleteClick);
     popup_->addSeparator();
-    connect(addItem(popup_, "S2_Reload", QStringLiteral("再検査(&X)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_ReloadClick);
-    addItem(popup_, "S2_CopyStat", QStringLiteral("詳細のコピー(&P)"));
+    run(addItem(popup_, "S2_Reload", QStringLiteral("再検査(&X)"), {}, true), &MainWindow::S_ReloadClick);
+    run(addItem(popup_, "S2_CopyStat", QStringLiteral("詳細のコピー(&P)"), {}, true), &MainWindow::S_CopyStatClick);
     popup_->addSeparator();
-    addItem(popup_, "S2_CopyFile", QStringLiteral("選択ファイルのコピー(&C)"));
-    addItem(popup_, "S2_MoveFile", QStringLiteral("選択ファイルを移動(&M)"));
-    addItem(popup_, "S2_DeleteFile", QStringLiteral("選択ファイルを削除(&K)"));
-    addItem(popup_, "S2_Rename", QStringLiteral("リネーム(&F)"));
-    addItem(popup_, "S2_StatusRename", QStringLiteral("詳細付リネーム(&R)"));
+    run(addItem(popup_, "S2_CopyFile", QStringLiteral("選択ファイルのコピー(&C)"), {}, true),
+        &MainWindow::S_CopyFileClick);
+    run(addItem(popup_, "S2_MoveFile", QStringLiteral("選択ファイルを移動(&M)"), {}, true),
+        &MainWindow::S_MoveFileClick);
+    run(addItem(popup_, "S2_DeleteFile", QStringLiteral("選択ファイルを削除(&K)"), {}, true),
+        &MainWindow::S_DeleteFileClick);
+    run(addItem(popup_, "S2_Rename", QStringLiteral("リネーム(&F)"), {}, true), &MainWindow::S_RenameClick);
+    run(addItem(popup_, "S2_StatusRename", QStringLiteral("詳細付リネーム(&R)"), {}, true),
+        &MainWindow::S_StatusRenameClick);
     popup_->addSeparator();
-    QMenu* run = popup_->addMenu(QStringLiteral("実行"));
-    run->setObjectName(QStringLiteral("S2_Exec"));
-    for (int i = 0; i < 5; ++i) addItem(run, QStringLiteral("S2_App%1").arg(i + 1).toLatin1().constData(), QString());
+    QMenu* launch = popup_->addMenu(QStringLiteral("実行"));
+    launch->setObjectName(QStringLiteral("S2_Exec"));
+    for (int i = 0; i < 5; ++i) {
+        popupSlotItems_[i] =
+            addItem(launch, QStringLiteral("S2_App%1").arg(i + 1).toLatin1().constData(), QString(), {}, true);
+        connect(popupSlotItems_[i], &QAction::triggered, this, [this, i] { launchSlot(i); });
+    }
     popup_->addSeparator();
-    connect(addItem(popup_, "S2_Property", QStringLiteral("プロパティ(&O)"), {}, true), &QAction::triggered, this,
-            &MainWindow::S_PropertyClick);
+    run(addItem(popup_, "S2_Property", QStringLiteral("プロパティ(&O)"), {}, true), &MainWindow::S_PropertyClick);
 
     // ESC while files are examined.
     auto* escape = new QAction(this);
@@ -261,17 +311,40 @@ void MainWindow::applySettings() {
     dirRecursive_->setChecked(settings_.dirRecursive);
     controller_.options().noSameFile = settings_.noSameFile;
     controller_.options().dirRecursive = settings_.dirRecursive;
-    if (QAction* a = findChild<QAction*>(QStringLiteral("S_CheckExt"))) a->setChecked(settings_.checkExt);
-    if (QAction* a = findChild<QAction*>(QStringLiteral("S_AlwaysOnTop"))) a->setChecked(settings_.alwaysOnTop);
+    checkExt_->setChecked(settings_.checkExt);
+    controller_.options().checkExt = settings_.checkExt;
+    alwaysOnTop_->setChecked(settings_.alwaysOnTop);
+    if (settings_.alwaysOnTop) setAlwaysOnTop(true);
+    applyListFont();
+    applySlotCaptions();
+    slotItems_[std::clamp(settings_.appSelected, 0, 4)]->setChecked(true);
+    dialogDir_ = settings_.dir;
+}
+
+void MainWindow::applySlotCaptions() {
     for (int i = 0; i < 5; ++i) {
         const QString& caption = settings_.apps[static_cast<size_t>(i)].caption;
-        if (QAction* a = findChild<QAction*>(QStringLiteral("S_App%1").arg(i + 1))) {
-            a->setText(caption);
-            a->setChecked(i == settings_.appSelected);
-        }
-        if (QAction* a = findChild<QAction*>(QStringLiteral("S2_App%1").arg(i + 1))) a->setText(caption);
+        slotItems_[i]->setText(caption);
+        popupSlotItems_[i]->setText(caption);
     }
-    dialogDir_ = settings_.dir;
+}
+
+void MainWindow::applyListFont() {
+    QFont font(settings_.fontName);
+    if (settings_.fontSize > 0) font.setPointSize(settings_.fontSize);
+    font.setBold(settings_.fontBold);
+    font.setItalic(settings_.fontItalic);
+    font.setUnderline(settings_.fontUnderline);
+    font.setStrikeOut(settings_.fontStrikeOut);
+    view_->setFont(font);
+    view_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+}
+
+int MainWindow::checkedSlot() const {
+    // The highest-numbered checked slot, 0 when none is.
+    for (int i = 4; i >= 0; --i)
+        if (slotItems_[i]->isChecked()) return i;
+    return 0;
 }
 
 void MainWindow::collectSettings() {
@@ -284,6 +357,16 @@ void MainWindow::collectSettings() {
     settings_.noSaveList = noSaveList_->isChecked();
     settings_.noSameFile = noSameFile_->isChecked();
     settings_.dirRecursive = dirRecursive_->isChecked();
+    settings_.checkExt = checkExt_->isChecked();
+    settings_.alwaysOnTop = alwaysOnTop_->isChecked();
+    settings_.appSelected = checkedSlot();
+    const QFont font = view_->font();
+    settings_.fontName = font.family();
+    settings_.fontSize = font.pointSize() > 0 ? font.pointSize() : settings_.fontSize;
+    settings_.fontBold = font.bold();
+    settings_.fontItalic = font.italic();
+    settings_.fontUnderline = font.underline();
+    settings_.fontStrikeOut = font.strikeOut();
 }
 
 QString MainWindow::statusText(int panel) const {
@@ -391,6 +474,12 @@ void MainWindow::onBusyChanged(bool busy) {
 }
 
 void MainWindow::onEscape() {
+    if (controller_.isFileOperationRunning()) {
+        if (prompter_.confirm(QStringLiteral("確認"),
+                              QStringLiteral("現在のファイルを最後に処理を中止します。よろしいですか?")))
+            controller_.requestStop();
+        return;
+    }
     if (!controller_.isAnalysisRunning()) return;
     if (prompter_.confirm(QStringLiteral("確認"),
                           QStringLiteral("現在解析中のファイルを最後に解析を中止します。よろしいですか?")))
@@ -458,10 +547,18 @@ void MainWindow::S_OpenClick() {
 
 void MainWindow::S_OpenFolderClick() {
     if (!ready_) return;
-    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("読み込むフォルダを選択"), folderDir_);
+    const QString folder = chooseFolder(QStringLiteral("読み込むフォルダを選択"));
     if (folder.isEmpty()) return;
-    folderDir_ = folder;
     controller_.analyzeFiles(ListController::enumerateFolder(folder, dirRecursive_->isChecked()));
+}
+
+// The folder dialog; the chosen folder is the next one's initial folder.
+QString MainWindow::chooseFolder(const QString& title) {
+    const QString folder = chooseFolder_ ? chooseFolder_(title, folderDir_)
+                                         : QFileDialog::getExistingDirectory(this, title, folderDir_);
+    if (folder.isEmpty()) return {};
+    folderDir_ = QDir::toNativeSeparators(folder);
+    return folderDir_;
 }
 
 void MainWindow::S_PropertyClick() {
@@ -540,6 +637,131 @@ void MainWindow::S_ReloadALLClick() {
     view_->setEnabled(false);
     controller_.reexamineAll();
     view_->setEnabled(true);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+            launchSlot(checkedSlot());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int MainWindow::focusedRow() {
+    controller_.commitRows();
+    const QModelIndex current = view_->selectionModel()->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void MainWindow::edit(void (ListEditor::*command)()) {
+    controller_.commitRows();
+    ((*editor_).*command)();
+}
+
+void MainWindow::S_CopyFileClick() {
+    if (!ready_ || controller_.isFileOperationRunning()) return;
+    if (selectedRows().isEmpty()) return;
+    const QString folder = chooseFolder(QStringLiteral("コピー先のフォルダを選択"));
+    if (folder.isEmpty()) return;
+    controller_.copyFiles(selectedRows(), folder);
+}
+
+void MainWindow::S_MoveFileClick() {
+    if (!ready_ || controller_.isFileOperationRunning()) return;
+    if (selectedRows().isEmpty()) return;
+    const QString folder = chooseFolder(QStringLiteral("移動先のフォルダを選択"));
+    if (folder.isEmpty()) return;
+    controller_.moveFiles(selectedRows(), folder);
+}
+
+void MainWindow::S_DeleteFileClick() {
+    if (!ready_ || controller_.isFileOperationRunning()) return;
+    const QList<int> rows = selectedRows();
+    if (!rows.isEmpty()) controller_.deleteFiles(rows);
+}
+
+void MainWindow::S_RenameClick() {
+    if (!ready_ || controller_.isFileOperationRunning()) return;
+    const int row = focusedRow();
+    if (row >= 0) controller_.renameEntry(row);
+}
+
+void MainWindow::S_StatusRenameClick() {
+    if (!ready_) return;
+    controller_.renameWithDetails(selectedRows());
+}
+
+void MainWindow::S_CopyStatClick() {
+    if (!ready_) return;
+    const std::optional<QString> text = controller_.copyDetails(selectedRows(), windowTitle());
+    if (text) QGuiApplication::clipboard()->setText(*text);
+}
+
+void MainWindow::setAlwaysOnTop(bool on) {
+    if (alwaysOnTop_->isChecked() != on) alwaysOnTop_->setChecked(on);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+    // Changing the flag hides the window; it comes back where it was.
+    const bool visible = isVisible();
+    const QRect frame = geometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) {
+        setGeometry(frame);
+        show();
+    }
+}
+
+void MainWindow::S_FontClick() {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, view_->font(), this, QStringLiteral("表示フォント"));
+    if (!ok) return;
+    settings_.fontName = font.family();
+    if (font.pointSize() > 0) settings_.fontSize = font.pointSize();
+    settings_.fontBold = font.bold();
+    settings_.fontItalic = font.italic();
+    settings_.fontUnderline = font.underline();
+    settings_.fontStrikeOut = font.strikeOut();
+    applyListFont();
+}
+
+QDialog* MainWindow::createAppSelectDialog() {
+    auto* dialog = new AppSelectDialog(settings_.apps[static_cast<size_t>(checkedSlot())], prompter_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    const int slot = checkedSlot();
+    connect(dialog, &QDialog::accepted, this, [this, dialog, slot] {
+        settings_.apps[static_cast<size_t>(slot)] = dialog->slot();
+        applySlotCaptions();
+    });
+    return dialog;
+}
+
+void MainWindow::S_AppSettingClick() { createAppSelectDialog()->exec(); }
+
+void MainWindow::launchSlot(int slot) {
+    if (slot < 0 || slot > 4) return;
+    const int row = focusedRow();
+    if (row < 0) return;
+    launchApp(*launcher_, prompter_, settings_.apps[static_cast<size_t>(slot)], model_.entry(row).fullPath);
+}
+
+QDialog* MainWindow::createAboutDialog() {
+    auto* dialog = new AboutDialog(windowTitle(), binding_.dllVersion(), binding_.hasUnicodeExport(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
+}
+
+void MainWindow::S_AboutClick() { createAboutDialog()->exec(); }
+
+void MainWindow::openHelpFile(const QString& name) {
+    const QString path = QDir(paths_.programDir).filePath(name);
+    if (!QFileInfo::exists(path)) {
+        prompter_.error(QStringLiteral("エラー"), QStringLiteral("%1が見つかりません\r\n\r\n%2").arg(name, path));
+        return;
+    }
+    if (!openUrl_ || !openUrl_(QUrl::fromLocalFile(path)))
+        prompter_.error(QStringLiteral("エラー"), QStringLiteral("%1を開けませんでした").arg(name));
 }
 
 }  // namespace vesko::lite

@@ -11,12 +11,15 @@
 
 #include "binding.h"
 #include "file_list_model.h"
+#include "launch.h"
 #include "list_controller.h"
+#include "list_editing.h"
 #include "settings.h"
 
 class QTableView;
 class QMenu;
 class QAction;
+class QUrl;
 
 namespace vesko::lite {
 
@@ -63,6 +66,26 @@ public:
     // are committed first, so the numbers stay right afterwards).
     QList<int> selectedRows();
 
+    ListEditor& editor() { return *editor_; }
+    // The folder dialog of the copy, move and open-folder commands: the
+    // chosen folder, or empty when cancelled. Tests answer in its place.
+    using FolderChooser = std::function<QString(const QString& title, const QString& initial)>;
+    void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // Where applications are started (not owned); nullptr: the system.
+    void setLauncher(Launcher* launcher) { launcher_ = launcher ? launcher : &systemLauncher_; }
+    // Opens README.TXT and HISTORY.TXT (default: the desktop's default
+    // application).
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
+    // The application slots: the checked one (0 to 4), and a launch of
+    // slot `slot` on the focused file.
+    int checkedSlot() const;
+    void launchSlot(int slot);
+    // The About dialog and the application dialog, made as the commands
+    // make them (the commands show them modally).
+    QDialog* createAboutDialog();
+    QDialog* createAppSelectDialog();
+
 public slots:
     // A path handed over by a later start: each is its own batch.
     void receiveHandedOverPath(const QString& path);
@@ -76,6 +99,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -101,6 +125,23 @@ private:
     void S_DeleteClick();
     void S_ReloadClick();
     void S_ReloadALLClick();
+    void S_CopyFileClick();
+    void S_MoveFileClick();
+    void S_DeleteFileClick();
+    void S_RenameClick();
+    void S_StatusRenameClick();
+    void S_CopyStatClick();
+    void S_FontClick();
+    void S_AppSettingClick();
+    void S_AboutClick();
+    void openHelpFile(const QString& name);
+    void setAlwaysOnTop(bool on);
+    void applyListFont();
+    void applySlotCaptions();
+    QString chooseFolder(const QString& title);
+    int focusedRow();
+    // Runs a command of the editor on the rows as they are now.
+    void edit(void (ListEditor::*command)());
     std::optional<std::pair<QString, ListFormat>> askSavePath(ListFormat offered, const QString& suggested);
 
     StartOptions options_;
@@ -120,6 +161,15 @@ private:
     QAction* noSaveList_ = nullptr;
     QAction* noSameFile_ = nullptr;
     QAction* dirRecursive_ = nullptr;
+    QAction* checkExt_ = nullptr;
+    QAction* alwaysOnTop_ = nullptr;
+    QAction* slotItems_[5] = {};
+    QAction* popupSlotItems_[5] = {};
+    std::unique_ptr<ListEditor> editor_;
+    ProcessLauncher systemLauncher_;
+    Launcher* launcher_ = &systemLauncher_;
+    FolderChooser chooseFolder_;
+    UrlOpener openUrl_;
 
     SavePathChooser chooseSavePath_;
     QString dialogDir_;  // open and save dialogs ("Dir")

@@ -14,6 +14,8 @@ public:
     void error(const QString& caption, const QString& text) override;
     void warning(const QString& caption, const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
+    std::optional<QString> askText(const QString& title, const QString& prompt, const QString& initial) override;
+    ConflictAnswer askConflict(const QString& caption, const QString& text) override;
 
 private:
     QPointer<QWidget> parent_;
