@@ -331,17 +331,7 @@ void describeFlashVideoVideo(char* out, size_t outSize, const VideoStreamInfo& i
 }
 
 std::string describeFlashVideoAudio(const AudioStreamInfo& info, size_t outSize) {
-    std::string text = lookupTemplate("AUDIO", "FLASHVIDEO", u"FORMAT.INI", outSize);
-    auto put = [&](const char* placeholder, const std::string& value) { replacePlaceholder(text, placeholder, value, outSize); };
-    put("#codec#", std::string(fieldText(info.codec, sizeof info.codec)));
-    put("#sampleratek#", format("%.2f", info.sampleRate * 0.001));
-    const double rate = info.sampleRate >= 0 && info.sampleRate < 9.0e18 ? info.sampleRate : 0.0;
-    put("#samplerate#", format("%" PRId64, static_cast<int64_t>(rate)));
-    put("#bitdepth#", format("%u", static_cast<unsigned>(info.bitDepth)));
-    put("#channel#", format("%u", static_cast<unsigned>(info.channels)));
-    put("#bitratek#", format("%.2f", info.bitRate * 0.001));
-    put("#bitrate#", format("%.2f", info.bitRate));
-    return text;
+    return describeAudioStream(info, "FLASHVIDEO", outSize);
 }
 
 void describeFlashVideoAudio(char* out, size_t outSize, const AudioStreamInfo& info) {

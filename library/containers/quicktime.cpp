@@ -367,17 +367,7 @@ std::string describeQuickTimeVideo(const QuickTimeTrack& track, size_t outSize) 
 }
 
 std::string describeQuickTimeAudio(const AudioStreamInfo& info, size_t outSize) {
-    std::string line = lookupTemplate("AUDIO", "QUICKTIME", u"FORMAT.INI", outSize);
-    auto put = [&](const char* placeholder, std::string_view value) { replacePlaceholder(line, placeholder, value, outSize); };
-    put("#codec#", fieldText(info.codec, sizeof info.codec));
-    put("#sampleratek#", format("%.2f", info.sampleRate * 0.001));
-    const double rate = info.sampleRate >= 0 && info.sampleRate < 9.0e18 ? info.sampleRate : 0.0;
-    put("#samplerate#", format("%" PRId64, static_cast<int64_t>(rate)));
-    put("#bitdepth#", format("%u", static_cast<unsigned>(info.bitDepth)));
-    put("#channel#", format("%u", static_cast<unsigned>(info.channels)));
-    put("#bitratek#", format("%.2f", info.bitRate * 0.001));
-    put("#bitrate#", format("%.2f", info.bitRate));
-    return line;
+    return describeAudioStream(info, "QUICKTIME", outSize);
 }
 
 namespace {

@@ -135,19 +135,7 @@ std::string realVideoCodecName(std::string_view fourcc) {
 }
 
 std::string describeRealAudio(const AudioStreamInfo& values, size_t outSize) {
-    std::string text = lookupTemplate("AUDIO", "REAL", u"FORMAT.INI", outSize);
-    auto put = [&](const char* placeholder, const std::string& value) {
-        replacePlaceholder(text, placeholder, value, outSize);
-    };
-    put("#codec#", std::string(fieldText(values.codec, sizeof values.codec)));
-    put("#sampleratek#", format("%.2f", values.sampleRate * 0.001));
-    const double rate = values.sampleRate >= 0 && values.sampleRate < 9.0e18 ? values.sampleRate : 0.0;
-    put("#samplerate#", format("%" PRId64, static_cast<int64_t>(rate)));
-    put("#bitdepth#", format("%u", static_cast<unsigned>(values.bitDepth)));
-    put("#channel#", format("%u", static_cast<unsigned>(values.channels)));
-    put("#bitratek#", format("%.2f", values.bitRate * 0.001));
-    put("#bitrate#", format("%.2f", values.bitRate));
-    return text;
+    return describeAudioStream(values, "REAL", outSize);
 }
 
 std::string describeRealVideo(const VideoStreamInfo& values, size_t outSize) {

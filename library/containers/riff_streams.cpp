@@ -127,8 +127,8 @@ void describeRiffVideo(char* out, size_t outSize, const VideoStreamInfo& info) {
     copyText(out, outSize, describeRiffVideo(info));
 }
 
-std::string describeRiffAudio(const AudioStreamInfo& info, size_t outSize) {
-    std::string text = lookupTemplate("AUDIO", "RIFF", u"FORMAT.INI", outSize);
+std::string describeAudioStream(const AudioStreamInfo& info, const char* section, size_t outSize) {
+    std::string text = lookupTemplate("AUDIO", section, u"FORMAT.INI", outSize);
     auto put = [&](const char* placeholder, const std::string& value) { replacePlaceholder(text, placeholder, value, outSize); };
     put("#codec#", std::string(fieldText(info.codec, sizeof info.codec)));
     put("#sampleratek#", format("%.2f", info.sampleRate * 0.001));
@@ -140,6 +140,10 @@ std::string describeRiffAudio(const AudioStreamInfo& info, size_t outSize) {
     put("#bitratek#", format("%.2f", info.bitRate * 0.001));
     put("#bitrate#", format("%.2f", info.bitRate));
     return text;
+}
+
+std::string describeRiffAudio(const AudioStreamInfo& info, size_t outSize) {
+    return describeAudioStream(info, "RIFF", outSize);
 }
 
 void describeRiffAudio(char* out, size_t outSize, const AudioStreamInfo& info) {

@@ -108,6 +108,9 @@ void describeRiffVideo(char* out, size_t outSize, const VideoStreamInfo& info);
 
 // FORMAT.INI [RIFF] AUDIO with #codec#, #sampleratek#, #samplerate#,
 // #bitdepth#, #channel#, #bitratek#, #bitrate# filled.
+// The audio line of FORMAT.INI [section] AUDIO with the placeholders above;
+// RIFF, QuickTime, RealMedia and Flash Video share it.
+std::string describeAudioStream(const AudioStreamInfo& info, const char* section, size_t outSize = kTemplateBytes);
 std::string describeRiffAudio(const AudioStreamInfo& info, size_t outSize = kTemplateBytes);
 void describeRiffAudio(char* out, size_t outSize, const AudioStreamInfo& info);
 
